@@ -1,0 +1,14 @@
+// Where text crosses into Win32. The program's strings hold code page 932 bytes;
+// Win32 is called through its wide functions, so every name and caption is
+// converted here and nowhere else. On a Japanese system this is what the ANSI
+// functions would do; on any other system the texts still come out right.
+#pragma once
+
+#include <string>
+
+// Code page 932 bytes to UTF-16, and back.
+std::wstring ToWide(const std::string& text);
+std::string FromWide(const std::wstring& text);
+
+// True when b begins a double-byte character of code page 932.
+bool IsLeadByte(unsigned char b);
