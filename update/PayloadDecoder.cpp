@@ -7,21 +7,25 @@ namespace {
 
 // The output grows in a window of this size and goes out in blocks from its start.
 constexpr std::int32_t kWindowSize = 0x300000;
-// Once a token leaves this many bytes in the window, the oldest block goes out.
+// Once a token leaves this many bytes or more in the window, the oldest block goes out.
 constexpr std::int32_t kFlushThreshold = 0x200000;
 // The size of one flushed block; the rest of the window moves down behind it.
 constexpr std::int32_t kFlushBlock = 0x100000;
 // Zeroed bytes behind the token stream: the flag byte that follows a completed
-// group of eight may be missing from a payload and is read from here.
+// group of eight may be missing from a payload and is then read from here.
 constexpr std::int32_t kInputSlack = 256;
-
-// Largest match and longest token output; with kFlushThreshold they keep every
-// token inside the window: a fill below the threshold plus kMaxTokenOutput fits.
+// The farthest back a match can reach (a far match with e = 0xFF and f = 0xFF).
+constexpr std::int32_t kMaxOffset = 16384;
+// The most bytes one token produces (a far match with length code 0xFF).
 constexpr std::int32_t kMaxTokenOutput = 4096;
+
+// A fill below the threshold plus the longest token always fits in the window.
 static_assert(kFlushThreshold - 1 + kMaxTokenOutput <= kWindowSize);
-// A flush keeps at least kFlushThreshold - kFlushBlock bytes, far more than the
-// largest offset (16384), so a match never reaches a byte that has gone out.
-static_assert(kFlushThreshold - kFlushBlock >= 16384);
+// A flush keeps at least kFlushThreshold - kFlushBlock bytes, more than any match
+// reaches back, so a match never needs a byte that has already gone out.
+static_assert(kFlushThreshold - kFlushBlock >= kMaxOffset);
+// After a flush the fill is below the threshold again: one flush per token is enough.
+static_assert(kFlushThreshold - kFlushBlock + kMaxTokenOutput < kFlushThreshold);
 
 std::int32_t ReadLE32(const unsigned char* p)
 {
@@ -52,10 +56,11 @@ void DecodePayload(TStream& input, TStream& output)
     unsigned char raw[PayloadHeader::kSize];
     input.ReadBuffer(raw, sizeof raw);
     const PayloadHeader header = PayloadHeader::Parse(raw);
-    const std::int32_t packed = header.PackedSize;
+    if (header.PackedSize < 0 || header.UnpackedSize < 0) throw EPayloadError();
+    const std::int64_t packed = header.PackedSize;
     const std::int64_t unpacked = header.UnpackedSize;
-    if (packed < 0 || unpacked < 0) throw EPayloadError();
-    // A header that promises more than the input holds fails before any allocation.
+    // A header that promises more than the input holds fails as the short read it
+    // would be, before anything is allocated on its word.
     if (packed > input.Remaining()) throw EReadError("ストリームからの読み込みエラー");
 
     std::unique_ptr<unsigned char[]> in(new unsigned char[std::size_t(packed) + kInputSlack]);
@@ -71,28 +76,24 @@ void DecodePayload(TStream& input, TStream& output)
     unsigned flags = src[pos++];
     int tokens = 0;  // tokens taken since the flag byte was fetched
 
-    // The token stream ends at packed; a token that needs a byte past it is damage.
+    // Every token checks the bytes it takes from the stream as it learns how many
+    // it needs: the token stream ends at packed, and the slack is not part of it.
     auto need = [&](std::int64_t count) {
         if (count > packed - pos) throw EPayloadError();
     };
 
     while (produced < unpacked) {
         std::int32_t length;
+        need(1);
         if ((flags & 0x80) == 0) {  // literal
-            need(1);
             out[fill] = src[pos++];
             length = 1;
         } else {
-            need(1);
             const unsigned e = src[pos++];
-            std::int32_t offset;
+            std::int32_t offset = 0;
             if (e < 0x80 && (e & 3) == 3) {  // literal run of 9 to 40 bytes
                 length = std::int32_t(e >> 2) + 9;
                 need(length);
-                if (length > unpacked - produced) throw EPayloadError();
-                std::memcpy(out + fill, src + pos, std::size_t(length));
-                pos += length;
-                offset = 0;
             } else if (e < 0x80) {  // short match
                 offset = std::int32_t(e >> 2) + 1;
                 length = std::int32_t(e & 3) + 2;
@@ -109,13 +110,21 @@ void DecodePayload(TStream& input, TStream& output)
                     length = g == 0xFF ? 4096 : g == 0xFE ? 1024 : g == 0xFD ? 256 : std::int32_t(g) + 3;
                 }
             }
-            if (offset != 0) {
-                // A match may not reach before the first byte produced, nor past the declared size.
-                if (offset > produced || length > unpacked - produced) throw EPayloadError();
-                // Byte by byte: where the offset is below the length the pattern repeats.
-                unsigned char* dst = out + fill;
-                const unsigned char* from = dst - offset;
-                for (std::int32_t k = 0; k < length; ++k) dst[k] = from[k];
+            // No token may produce more than the header declares, and no match may
+            // reach before the first byte produced; while that holds, the source
+            // lies inside the window.
+            if (length > unpacked - produced || offset > produced) throw EPayloadError();
+
+            unsigned char* const dst = out + fill;
+            if (offset == 0) {
+                std::memcpy(dst, src + pos, std::size_t(length));
+                pos += length;
+            } else if (offset >= length) {
+                std::memcpy(dst, dst - offset, std::size_t(length));
+            } else {
+                // Source and destination overlap: byte by byte, each stored before it
+                // is read again, so the last offset bytes repeat.
+                for (std::int32_t k = 0; k < length; ++k) dst[k] = dst[k - offset];
             }
         }
         fill += length;
@@ -123,8 +132,8 @@ void DecodePayload(TStream& input, TStream& output)
 
         flags = (flags << 1) & 0xFF;
         if (++tokens == 8) {
-            // After the eighth token of every group, the last one included; at the very
-            // end of the stream this byte is read from the slack and never used.
+            // After the eighth token of every group, the last one included; at the
+            // very end of the stream this byte comes from the slack and is never used.
             flags = src[pos++];
             tokens = 0;
         }
