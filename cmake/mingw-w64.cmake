@@ -12,7 +12,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Sources are UTF-8; string literals become code page 932 bytes, as the program's texts are.
-set(CMAKE_CXX_FLAGS_INIT "-finput-charset=UTF-8 -fexec-charset=CP932")
+# The presets give CMAKE_CXX_FLAGS (the warnings), which takes the place of any
+# CMAKE_CXX_FLAGS_INIT, so the character sets go to every C++ compilation as options.
+add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:-finput-charset=UTF-8;-fexec-charset=CP932>")
 # One .exe that imports only system DLLs: the C++ runtime and winpthread go in statically.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # windres reads the resource scripts as UTF-8.
