@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 #include "SysUtils.h"
 #include "Text.h"
@@ -33,20 +32,14 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, end);
 }
 
-// Creating a file anew fails on a read-only file and on one that another program
-// has open; putting a new version in its place must fail there too. Windows
-// refuses such a move by itself, but not every system that runs the program does
-// (Wine lets it through), so both are looked at first. A target that is not there
-// at all is no obstacle.
-bool CanReplace(const std::wstring& target)
+// A read-only target must refuse its replacement, as it refuses being created
+// anew. Windows refuses such a move by itself, but not every system that runs the
+// program does (Wine running as root replaces the file), so the attribute is
+// looked at first. A target that another program has open is refused by the move.
+bool IsReadOnly(const std::wstring& path)
 {
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return false;
-    // Only a file that nobody else has open can be opened for deletion without sharing.
-    const UniqueFile probe(
-        CreateFileW(target.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return bool(probe);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 }  // namespace
@@ -162,8 +155,8 @@ void TFileReplacement::Commit()
         file_.reset();
     }
     const std::wstring target = ToWide(target_);
-    if (!CanReplace(target) || !MoveFileExW(ToWide(temporary_.Path()).c_str(), target.c_str(),
-                                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (IsReadOnly(target) || !MoveFileExW(ToWide(temporary_.Path()).c_str(), target.c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw EFCreateError(Format(kCannotCreate, target_));
     temporary_.Keep();
 }
