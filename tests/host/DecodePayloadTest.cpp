@@ -421,7 +421,9 @@ TEST(DecodePayload, LyingPackedSizeFailsBeforeAnythingIsAllocatedOrRead)
     watch.Stop();
     EXPECT_EQ(in.Reads, (std::vector<std::int64_t>{16}));
     EXPECT_TRUE(out.Writes.empty());
-    if (AllocationWatch::Available()) EXPECT_LT(watch.LargestBytes(), 1024);
+    if (AllocationWatch::Available()) {
+        EXPECT_LT(watch.LargestBytes(), 1024);
+    }
 }
 
 class MalformedPayload : public testing::TestWithParam<BadCase> {};
