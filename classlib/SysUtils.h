@@ -41,6 +41,14 @@ class ERegistryException : public Exception {
 class EOutOfMemory : public Exception {
     using Exception::Exception;
 };
+// A bitmap, brush, font, drawing context or window that the system would not create.
+class EOutOfResources : public Exception {
+    using Exception::Exception;
+};
+// What the application's handler shows for a C++ exception that is no Exception.
+class EExternalException : public Exception {
+    using Exception::Exception;
+};
 
 // Fills the first "%s" of a message pattern with an argument, byte for byte.
 std::string Format(const std::string& pattern, const std::string& arg);

@@ -25,6 +25,23 @@ std::string FromWide(const std::wstring& text)
     return narrow;
 }
 
+std::optional<std::string> FromUtf8(const std::string& text)
+{
+    if (text.empty()) return std::string();
+    const int n =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
+    if (n == 0) return std::nullopt;
+    std::wstring wide(std::size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), wide.data(), n);
+
+    BOOL lost = FALSE;
+    const int m = WideCharToMultiByte(kCodePage, 0, wide.data(), n, nullptr, 0, nullptr, &lost);
+    if (m == 0 || lost) return std::nullopt;
+    std::string narrow(std::size_t(m), '\0');
+    WideCharToMultiByte(kCodePage, 0, wide.data(), n, narrow.data(), m, nullptr, nullptr);
+    return narrow;
+}
+
 bool IsLeadByte(unsigned char b)
 {
     return IsDBCSLeadByteEx(kCodePage, b) != FALSE;
