@@ -1,0 +1,4 @@
+object F: TFieldOfAnotherType
+  object Button: TImage
+  end
+end

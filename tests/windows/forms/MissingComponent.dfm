@@ -1,0 +1,3 @@
+object F: TMissingComponent
+  Caption = 'ボタンのない記述'
+end

@@ -1,0 +1,4 @@
+object F: TMissingEnd
+  object Button: TButton
+    Caption = 'x'
+  end

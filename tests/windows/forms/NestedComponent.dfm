@@ -1,0 +1,6 @@
+object F: TNestedComponent
+  object Button: TButton
+    object Inner: TButton
+    end
+  end
+end

@@ -1,0 +1,3 @@
+object F: TNoValue
+  Caption
+end

@@ -1,0 +1,3 @@
+object F: TNotAnInteger
+  Left = 1O
+end

@@ -1,0 +1,3 @@
+object F: TNotCodePage932
+  Caption = '天気 😀'
+end

@@ -1,0 +1,5 @@
+object F: TTrailingLines
+  object Button: TButton
+  end
+end
+end

@@ -1,0 +1,3 @@
+object F: TUnclosedString
+  Caption = 'アップデーター
+end

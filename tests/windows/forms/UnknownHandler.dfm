@@ -1,0 +1,5 @@
+object F: TUnknownHandler
+  object Button: TButton
+    OnClick = Clik
+  end
+end

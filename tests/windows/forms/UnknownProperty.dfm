@@ -1,0 +1,4 @@
+object F: TUnknownProperty
+  Left = 1
+  Widht = 5
+end
