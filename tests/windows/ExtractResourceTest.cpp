@@ -32,8 +32,7 @@ class ExtractResourceWrites : public InstallFolderTest, public ::testing::WithPa
 
 TEST_P(ExtractResourceWrites, ExactlyTheDecodedBytesIntoANewFile)
 {
-    TForm1 form;
-    EXPECT_TRUE(form.ExtractResource(GetParam(), PathOf("new.bin")));
+    EXPECT_TRUE(TForm1::ExtractResource(GetParam(), PathOf("new.bin")));
     ASSERT_TRUE(Exists(PathOf("new.bin")));
     EXPECT_EQ(ReadBytes(PathOf("new.bin")), Decoded(GetParam()));
     EXPECT_EQ(Entries(Folder()), Names{"new.bin"});
@@ -47,18 +46,16 @@ using ExtractResource = InstallFolderTest;
 
 TEST_F(ExtractResource, WritesTheSamplePayloadsKnownContent)
 {
-    TForm1 form;
-    form.ExtractResource("SAMPLE", PathOf("sample.txt"));
+    TForm1::ExtractResource("SAMPLE", PathOf("sample.txt"));
     EXPECT_EQ(ReadBytes(PathOf("sample.txt")), SampleContent());
 }
 
 TEST_F(ExtractResource, MissingResourceRaisesEResNotFoundNamingItAndTouchesNoFile)
 {
     WriteBytes(PathOf("readme.txt"), "old readme");
-    TForm1 form;
     for (const char* target : {"readme.txt", "md_scr2.med"}) {
         try {
-            form.ExtractResource("NOSUCH", PathOf(target));
+            TForm1::ExtractResource("NOSUCH", PathOf(target));
             ADD_FAILURE() << "no error for a missing resource";
         } catch (const EResNotFound& e) {
             EXPECT_EQ(e.Message(), "NOSUCH リソースが見つかりません");
@@ -71,9 +68,8 @@ TEST_F(ExtractResource, MissingResourceRaisesEResNotFoundNamingItAndTouchesNoFil
 TEST_F(ExtractResource, MissingFolderRaisesEFCreateErrorWithTheFullPath)
 {
     const std::string target = PathOf("無い\\md_scr2.med");
-    TForm1 form;
     try {
-        form.ExtractResource("SCR2", target);
+        TForm1::ExtractResource("SCR2", target);
         ADD_FAILURE() << "no error for a missing folder";
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), CannotCreate(target));
@@ -86,7 +82,7 @@ class ExistingTarget : public InstallFolderTest, public ::testing::WithParamInte
 TEST_P(ExistingTarget, IsReplacedWhateverItsOldSize)
 {
     WriteBytes(PathOf("md_scr2.med"), std::string(GetParam(), 'x'));
-    TForm1().ExtractResource("SAMPLE", PathOf("md_scr2.med"));
+    TForm1::ExtractResource("SAMPLE", PathOf("md_scr2.med"));
     EXPECT_EQ(ReadBytes(PathOf("md_scr2.med")), SampleContent());
     EXPECT_EQ(Entries(Folder()), Names{"md_scr2.med"});
 }
@@ -103,7 +99,7 @@ TEST_P(HiddenOrSystemTarget, BecomesAnOrdinaryFile)
 {
     WriteBytes(PathOf("readme.txt"), "old readme");
     ASSERT_TRUE(SetFileAttributesW(ToWide(PathOf("readme.txt")).c_str(), GetParam()));
-    TForm1().ExtractResource("SAMPLE", PathOf("readme.txt"));
+    TForm1::ExtractResource("SAMPLE", PathOf("readme.txt"));
     EXPECT_EQ(ReadBytes(PathOf("readme.txt")), SampleContent());
     EXPECT_EQ(Attributes(PathOf("readme.txt")) &
                   (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
@@ -166,7 +162,7 @@ TEST_P(FailedReplacement, LeavesTheOldFileIntactAndNoTemporaryFile)
     const std::string expected =
         GetParam().obstacle == Obstacle::DamagedPayload ? EPayloadError().Message() : CannotCreate(target);
     try {
-        TForm1().ExtractResource(GetParam().resource, target);
+        TForm1::ExtractResource(GetParam().resource, target);
         ADD_FAILURE() << "the replacement reported success";
     } catch (const Exception& e) {
         EXPECT_EQ(typeid(e), *GetParam().error);

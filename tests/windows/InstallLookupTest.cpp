@@ -61,7 +61,7 @@ TEST_P(GameDirValue, GivesInstallDir)
     SetGameDir(HKEY_CURRENT_USER, GetParam().type, GetParam().data);
     InstallDir = kUntouched;
     try {
-        TForm1().ReadInstallDir();
+        TForm1::ReadInstallDir();
         EXPECT_EQ(GetParam().error, nullptr) << "no error raised";
     } catch (const ERegistryException& e) {
         ASSERT_NE(GetParam().error, nullptr) << e.Message();
@@ -105,7 +105,7 @@ using InstallLookup = MakerKeyTest;
 TEST_F(InstallLookup, WithoutAnyKeyCreatesTheEmptyMakerKeyAndFindsNothing)
 {
     InstallDir = kUntouched;
-    TForm1().ReadInstallDir();
+    TForm1::ReadInstallDir();
     EXPECT_EQ(InstallDir, "");
 
     UniqueHKey maker;
@@ -125,7 +125,7 @@ TEST_F(InstallLookup, NeverConsultsAValueUnderLocalMachine)
     const bool makerWasThere = KeyExists(HKEY_LOCAL_MACHINE, kMakerKey);
     SetGameDir(HKEY_LOCAL_MACHINE, REG_SZ, Sz(L"C:\\Games\\"));
     InstallDir = kUntouched;
-    TForm1().ReadInstallDir();
+    TForm1::ReadInstallDir();
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, makerWasThere ? TitleKey().c_str() : kMakerKey);
     EXPECT_EQ(InstallDir, "");
 }
@@ -161,35 +161,8 @@ TEST_F(InstallLookup, FindsTheFolderInASubkeyThePlayerMayOnlyRead)
               ERROR_ACCESS_DENIED);
 
     InstallDir = kUntouched;
-    TForm1().ReadInstallDir();
+    TForm1::ReadInstallDir();
     EXPECT_EQ(InstallDir, "C:\\ゲーム\\ミルカナード\\");
 }
-
-struct CheckCase {
-    const char* installDir;
-    bool reported;
-};
-
-void PrintTo(const CheckCase& c, std::ostream* os)
-{
-    *os << '"' << Escaped(c.installDir) << '"';
-}
-
-class CheckInstallDirOf : public ::testing::TestWithParam<CheckCase> {};
-
-TEST_P(CheckInstallDirOf, ReportsAMissingInstallationOnlyWhenItIsEmpty)
-{
-    InstallDir = GetParam().installDir;
-    int reports = 0;
-    TForm1 form;
-    form.OnNotInstalled = [&] { ++reports; };
-    form.CheckInstallDir();
-    EXPECT_EQ(reports, GetParam().reported ? 1 : 0);
-    InstallDir.clear();
-}
-
-INSTANTIATE_TEST_SUITE_P(Folders, CheckInstallDirOf,
-                         ::testing::Values(CheckCase{"", true}, CheckCase{" ", false},
-                                           CheckCase{"C:\\ゲーム\\ミルカナード\\", false}));
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(LookupInOtherLocale, FindsTheJapaneseKeyAndItsJapaneseFolder)
         ERROR_SUCCESS);
 
     InstallDir.clear();
-    TForm1().ReadInstallDir();
+    TForm1::ReadInstallDir();
     EXPECT_EQ(InstallDir, "C:\\ゲーム\\ミルカナード表");
     EXPECT_EQ(ToWide(InstallDir), folder);
 }

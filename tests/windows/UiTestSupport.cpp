@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "Graphics.h"
+#include "Text.h"
 
 namespace {
 
@@ -193,4 +194,14 @@ TPixels CaptureClient(HWND window)
     GetClientRect(window, &client);
     const TWindowDc dc(window);
     return Capture(dc.Get(), 0, 0, client.right, client.bottom);
+}
+
+RECT TextCell(TCanvas& canvas, int x, int y, const std::string& text)
+{
+    const std::wstring wide = ToWide(text);
+    const HGDIOBJ previous = SelectObject(canvas.Handle(), canvas.Font().Handle());
+    SIZE extent{};
+    GetTextExtentPoint32W(canvas.Handle(), wide.data(), int(wide.size()), &extent);
+    SelectObject(canvas.Handle(), previous);
+    return {x, y, x + extent.cx, y + extent.cy};
 }

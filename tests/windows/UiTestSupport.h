@@ -115,6 +115,14 @@ TPixels Capture(HDC dc, int x, int y, int width, int height);
 // What the display shows of a window's client area, taken from its window surface.
 TPixels CaptureClient(HWND window);
 
+// The cell that a text takes when written with the canvas's font at (x, y).
+RECT TextCell(TCanvas& canvas, int x, int y, const std::string& text);
+
+inline bool Inside(const RECT& rect, int x, int y)
+{
+    return x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+}
+
 inline int Red(DWORD rgb)
 {
     return int((rgb >> 16) & 0xFF);
