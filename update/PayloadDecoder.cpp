@@ -1,5 +1,6 @@
 #include "PayloadDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -18,6 +19,8 @@ constexpr std::int32_t kInputSlack = 256;
 constexpr std::int32_t kMaxOffset = 16384;
 // The most bytes one token produces (a far match with length code 0xFF).
 constexpr std::int32_t kMaxTokenOutput = 4096;
+// The most bytes one token takes from the stream (a literal run of 40 and its code).
+constexpr std::int32_t kMaxTokenInput = 1 + 40;
 
 // A fill below the threshold plus the longest token always fits in the window.
 static_assert(kFlushThreshold - 1 + kMaxTokenOutput <= kWindowSize);
@@ -26,6 +29,146 @@ static_assert(kFlushThreshold - 1 + kMaxTokenOutput <= kWindowSize);
 static_assert(kFlushThreshold - kFlushBlock >= kMaxOffset);
 // After a flush the fill is below the threshold again: one flush per token is enough.
 static_assert(kFlushThreshold - kFlushBlock + kMaxTokenOutput < kFlushThreshold);
+
+// ---- The fast path ----
+//
+// Whole groups of eight tokens are decoded with no bound checked between their
+// tokens, for as long as the next group cannot reach an end: the stream holds a
+// whole group and the flag byte after it beyond the group's own flag byte ...
+constexpr std::int32_t kFastInput = 8 * kMaxTokenInput + 1;
+// ... UnpackedSize leaves room for eight of the longest tokens, and the fill is
+// below the flush threshold. What is left to check is the offset of each match.
+constexpr std::int32_t kFastOutput = 8 * kMaxTokenOutput;
+
+// Copies move whole chunks. A match writes up to kChunk - 1 bytes past its end and
+// a literal run (three chunks) up to 39; literals go eight at a time, up to 8 past
+// the last. Later tokens overwrite those bytes; the window has room for them.
+constexpr std::int32_t kChunk = 16;
+constexpr std::int32_t kRunChunks = 3;
+static_assert(kRunChunks * kChunk >= kMaxTokenInput - 1);
+// The fill before a group is below the threshold, so the group and what its copies
+// write past it fit in the window; a flush after it leaves the fill below the
+// threshold again.
+static_assert(kFlushThreshold - 1 + kFastOutput + kRunChunks * kChunk <= kWindowSize);
+static_assert(kFlushThreshold - kFlushBlock + kFastOutput < kFlushThreshold);
+// A group reads at most kRunChunks * kChunk - 9 bytes past the stream bytes it
+// uses (a shortest run copied as three chunks); they lie in the stream or its slack.
+static_assert(kRunChunks * kChunk - 9 <= kInputSlack);
+
+void Copy8(unsigned char* to, const unsigned char* from)
+{
+    std::memcpy(to, from, 8);
+}
+void CopyChunk(unsigned char* to, const unsigned char* from)
+{
+    std::memcpy(to, from, kChunk);
+}
+
+// For an offset below one chunk, the first chunk of a match repeats the last
+// offset bytes before it: its byte i is byte i % offset of them.
+struct RepeatTable {
+    unsigned char index[kChunk][kChunk];
+    constexpr RepeatTable() : index()
+    {
+        for (int offset = 1; offset < kChunk; ++offset)
+            for (int i = 0; i < kChunk; ++i) index[offset][i] = static_cast<unsigned char>(i % offset);
+    }
+};
+constexpr RepeatTable kRepeat;
+
+// Produces length bytes at to from offset bytes back, as the byte-by-byte copy
+// would, in whole chunks, each read from bytes that are already final.
+void CopyMatch(unsigned char* to, std::size_t offset, std::size_t length)
+{
+    const unsigned char* from = to - offset;
+    if (offset >= kChunk) {
+        for (std::size_t i = 0; i < length; i += kChunk) CopyChunk(to + i, from + i);
+        return;
+    }
+    // The first chunk from the offset bytes before it; the others from a whole
+    // number of periods back, at least a chunk away.
+    for (int i = 0; i < kChunk; ++i) to[i] = from[kRepeat.index[offset][i]];
+    const std::size_t step = (kChunk + offset - 1) / offset * offset;
+    for (std::size_t i = kChunk; i < length; i += kChunk) CopyChunk(to + i, to + i - step);
+}
+
+// How a match's code byte e and the two bytes after it, read as v = e f g, give
+// its offset and length, by e >> 6 (0 and 1: short, 2: near, 3: far). A far
+// match's length codes 0xFE and 0xFF come out as 257 and 258 here.
+struct MatchForm {
+    unsigned offsetShift, offsetMask, lengthShift, lengthMask, lengthBase;
+};
+constexpr MatchForm kForms[4] = {
+    {18, 0x1F, 16, 0x3, 2},   // short: 0ooooobb
+    {18, 0x1F, 16, 0x3, 2},   //
+    {12, 0x3FF, 8, 0xF, 3},   // near: 10oooooo oooobbbb
+    {8, 0x3FFF, 0, 0xFF, 3},  // far: 11oooooo oooooooo gggggggg
+};
+
+// For every flag byte, its group's shape: the count of coded tokens in bits 60 to
+// 63, and from the lowest bits up, four bits each, how many literals come before
+// each coded token and after the last. A group's loop count is then known when
+// its flag byte is, before any of its tokens.
+struct GroupTable {
+    std::uint64_t shape[256];
+    constexpr GroupTable() : shape()
+    {
+        for (unsigned flags = 0; flags < 256; ++flags) {
+            std::uint64_t v = 0;
+            unsigned coded = 0, literals = 0;
+            for (int bit = 7; bit >= 0; --bit) {
+                if ((flags >> bit & 1) == 0) {
+                    ++literals;
+                    continue;
+                }
+                v |= std::uint64_t(literals) << (4 * coded++);
+                literals = 0;
+            }
+            shape[flags] = std::uint64_t(coded) << 60 | v | std::uint64_t(literals) << (4 * coded);
+        }
+    }
+};
+constexpr GroupTable kGroups;
+
+// Decodes the group of eight tokens whose flag byte is flags from s into d, and
+// leaves both just behind it. The caller has made sure that it cannot reach an
+// end; it checks that no match reaches before out, the first byte ever produced.
+void DecodeGroup(unsigned flags, const unsigned char*& s, unsigned char*& d, const unsigned char* out)
+{
+    std::uint64_t shape = kGroups.shape[flags];
+    for (unsigned coded = unsigned(shape >> 60); coded > 0; --coded) {
+        // The literals before this coded token, eight bytes copied for all of them.
+        const unsigned literals = shape & 0xF;
+        shape >>= 4;
+        Copy8(d, s);
+        d += literals;
+        s += literals;
+
+        const std::uint32_t e = s[0];
+        if ((e & 0x83) == 0x03) {  // literal run
+            const std::size_t length = (e >> 2) + 9;
+            for (int i = 0; i < kRunChunks; ++i) CopyChunk(d + i * kChunk, s + 1 + i * kChunk);
+            d += length;
+            s += 1 + length;
+            continue;
+        }
+        // No branch on the form: the forms come in no order that a branch predicts.
+        const std::uint32_t v = e << 16 | std::uint32_t(s[1]) << 8 | s[2];
+        const MatchForm& form = kForms[e >> 6];
+        const std::size_t offset = (v >> form.offsetShift & form.offsetMask) + 1;
+        std::size_t length = (v >> form.lengthShift & form.lengthMask) + form.lengthBase;
+        if (length > 256) length = (v & 0xFF) == 0xFF ? 4096 : 1024;
+        s += 1 + ((e >> 6) * 3 >> 2);  // 1, 1, 2, 3 bytes
+        // Before any flush, out holds the first byte produced; after one, the window
+        // holds more than the farthest reach.
+        if (offset > std::size_t(d - out)) throw EPayloadError();
+        CopyMatch(d, offset, length);
+        d += length;
+    }
+    Copy8(d, s);
+    d += shape & 0xF;
+    s += shape & 0xF;
+}
 
 std::int32_t ReadLE32(const unsigned char* p)
 {
@@ -76,6 +219,12 @@ void DecodePayload(TStream& input, TStream& output)
     unsigned flags = src[pos++];
     int tokens = 0;  // tokens taken since the flag byte was fetched
 
+    auto flushIfFull = [&] {
+        if (fill < kFlushThreshold) return;
+        output.WriteBuffer(out, kFlushBlock);
+        std::memmove(out, out + kFlushBlock, std::size_t(fill - kFlushBlock));
+        fill -= kFlushBlock;
+    };
     // Every token checks the bytes it takes from the stream as it learns how many
     // it needs: the token stream ends at packed, and the slack is not part of it.
     auto need = [&](std::int64_t count) {
@@ -83,6 +232,27 @@ void DecodePayload(TStream& input, TStream& output)
     };
 
     while (produced < unpacked) {
+        if (tokens == 0 && packed - pos >= kFastInput && unpacked - produced >= kFastOutput) {
+            // Whole groups until the next one could reach an end or the threshold.
+            // The window flushes after the last: no byte of it changes in between.
+            const unsigned char* s = src + pos;
+            unsigned char* d = out + fill;
+            const unsigned char* const lastInput = src + (packed - kFastInput);
+            unsigned char* const lastOutput =
+                out + std::min<std::int64_t>(kFlushThreshold - 1, fill + (unpacked - produced - kFastOutput));
+            do {
+                DecodeGroup(flags, s, d, out);
+                flags = *s++;
+            } while (s <= lastInput && d <= lastOutput);
+            const auto grown = std::int32_t(d - (out + fill));
+            pos = s - src;
+            fill += grown;
+            produced += grown;
+            flushIfFull();
+            continue;
+        }
+
+        // One token at a time, near the ends.
         std::int32_t length;
         need(1);
         if ((flags & 0x80) == 0) {  // literal
@@ -119,12 +289,8 @@ void DecodePayload(TStream& input, TStream& output)
             if (offset == 0) {
                 std::memcpy(dst, src + pos, std::size_t(length));
                 pos += length;
-            } else if (offset >= length) {
-                std::memcpy(dst, dst - offset, std::size_t(length));
             } else {
-                // Source and destination overlap: byte by byte, each stored before it
-                // is read again, so the last offset bytes repeat.
-                for (std::int32_t k = 0; k < length; ++k) dst[k] = dst[k - offset];
+                CopyMatch(dst, std::size_t(offset), std::size_t(length));
             }
         }
         fill += length;
@@ -137,11 +303,7 @@ void DecodePayload(TStream& input, TStream& output)
             flags = src[pos++];
             tokens = 0;
         }
-        if (fill >= kFlushThreshold) {
-            output.WriteBuffer(out, kFlushBlock);
-            std::memmove(out, out + kFlushBlock, std::size_t(fill - kFlushBlock));
-            fill -= kFlushBlock;
-        }
+        flushIfFull();
     }
     output.WriteBuffer(out, fill);
 }
