@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -104,6 +107,16 @@ Bytes Runs()
     return bytes;
 }
 
+// Runs of one byte across the far length codes, short enough for LeastCost.
+Bytes ShortRuns()
+{
+    Bytes bytes;
+    unsigned char value = 0;
+    for (std::size_t length : {1, 2, 3, 5, 19, 255, 256, 257, 1023, 1024, 1025, 4096, 4097})
+        bytes.insert(bytes.end(), length, value++);
+    return bytes;
+}
+
 // The same random block twice, the second copy distance bytes after the first's start.
 Bytes RepeatAt(std::size_t distance, std::size_t length, unsigned seed)
 {
@@ -129,12 +142,38 @@ struct DataCase {
     std::function<Bytes()> make;
 };
 
-class PackPayloadRoundTrip : public testing::TestWithParam<DataCase> {};
+// Data of every kind that a packer meets.
+const DataCase kData[] = {
+    DataCase{"Empty", [] { return Bytes{}; }},
+    DataCase{"OneByte", [] { return Bytes{0x81}; }},
+    DataCase{"TwoEqualBytes",
+             [] {
+                 return Bytes{7, 7};
+             }},
+    DataCase{"Random", [] { return Random(70000, 1); }},
+    DataCase{"Text", [] { return Text(100000, 2); }},
+    DataCase{"Runs", Runs},
+    DataCase{"EveryByteValueInTurn",
+             [] {
+                 Bytes b(5000);
+                 for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>(i);
+                 return b;
+             }},
+    DataCase{"RepeatAtTheFullReach", [] { return RepeatAt(16384, 5000, 3); }},
+    DataCase{"RepeatJustBeyondTheReach", [] { return RepeatAt(16385, 5000, 4); }},
+    DataCase{"RepeatAtTheNearReach", [] { return RepeatAt(1024, 1024, 5); }},
+    DataCase{"MoreThanTwoMegabytes", Mixed},
+};
 
-TEST_P(PackPayloadRoundTrip, DecodesToTheSameBytes)
+std::string DataName(const testing::TestParamInfo<DataCase>& info)
 {
-    const Bytes data = GetParam().make();
-    const Bytes payload = PackPayload(data);
+    return std::string(info.param.name);
+}
+
+// A payload for data: our lead bytes, sizes that agree with its token stream, and
+// a token stream that gives the data back.
+void ExpectPayloadOf(const Bytes& payload, const Bytes& data)
+{
     ASSERT_GE(payload.size(), 16u);
     EXPECT_TRUE(std::equal(payload.begin(), payload.begin() + 4, kPayloadLead));
     EXPECT_EQ(LE32(payload, 4), payload.size() - 16);
@@ -144,28 +183,27 @@ TEST_P(PackPayloadRoundTrip, DecodesToTheSameBytes)
     EXPECT_TRUE(Decode(payload) == data) << "decoded bytes differ";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PackPayload, PackPayloadRoundTrip,
-    testing::Values(DataCase{"Empty", [] { return Bytes{}; }},
-                    DataCase{"OneByte", [] { return Bytes{0x81}; }},
-                    DataCase{"TwoEqualBytes",
-                             [] {
-                                 return Bytes{7, 7};
-                             }},
-                    DataCase{"Random", [] { return Random(70000, 1); }},
-                    DataCase{"Text", [] { return Text(100000, 2); }}, DataCase{"Runs", Runs},
-                    DataCase{"EveryByteValueInTurn",
-                             [] {
-                                 Bytes b(5000);
-                                 for (std::size_t i = 0; i < b.size(); ++i)
-                                     b[i] = static_cast<unsigned char>(i);
-                                 return b;
-                             }},
-                    DataCase{"RepeatAtTheFullReach", [] { return RepeatAt(16384, 5000, 3); }},
-                    DataCase{"RepeatJustBeyondTheReach", [] { return RepeatAt(16385, 5000, 4); }},
-                    DataCase{"RepeatAtTheNearReach", [] { return RepeatAt(1024, 1024, 5); }},
-                    DataCase{"MoreThanTwoMegabytes", Mixed}),
-    [](const testing::TestParamInfo<DataCase>& info) { return std::string(info.param.name); });
+class PackPayloadRoundTrip : public testing::TestWithParam<DataCase> {};
+
+TEST_P(PackPayloadRoundTrip, DecodesToTheSameBytes)
+{
+    const Bytes data = GetParam().make();
+    ExpectPayloadOf(PackPayload(data), data);
+}
+
+INSTANTIATE_TEST_SUITE_P(PackPayload, PackPayloadRoundTrip, testing::ValuesIn(kData), DataName);
+
+class PackPayloadFastRoundTrip : public testing::TestWithParam<DataCase> {};
+
+TEST_P(PackPayloadFastRoundTrip, DecodesToTheSameBytesAndIsNeverSmallerThanTheOptimalOne)
+{
+    const Bytes data = GetParam().make();
+    const Bytes fast = PackPayload(data, PackMode::Fast);
+    ExpectPayloadOf(fast, data);
+    EXPECT_LE(PackPayload(data, PackMode::Optimal).size(), fast.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(PackPayload, PackPayloadFastRoundTrip, testing::ValuesIn(kData), DataName);
 
 struct FormCase {
     const char* name;
@@ -260,6 +298,146 @@ TEST(PackPayload, EmptyDataIsAHeaderAndOneFlagByte)
     const Bytes payload = PackPayload(Bytes{});
     EXPECT_EQ(payload.size(), 17u);
     EXPECT_TRUE(Decode(payload).empty());
+}
+
+// ---- The optimal packer ----
+
+// A token's cost in eighths of a byte: its flag bit and its bytes.
+std::uint64_t Cost(const Token& t)
+{
+    switch (t.form) {
+        case Form::Literal:
+            return 9;
+        case Form::Run:
+            return 9 + 8 * t.length;
+        case Form::Short:
+            return 9;
+        case Form::Near:
+            return 17;
+        case Form::Far:
+            return 25;
+    }
+    return 0;
+}
+
+std::uint64_t StreamCost(const Bytes& payload)
+{
+    std::uint64_t cost = 0;
+    for (const Token& t : Walk(payload)) cost += Cost(t);
+    return cost;
+}
+
+// The least cost of any token stream for data, found the slow way: the length of
+// the match at every offset within reach from every position, by comparing bytes,
+// and every length that each form can carry tried, from the first byte forwards.
+std::uint64_t LeastCost(const Bytes& data)
+{
+    const std::size_t n = data.size();
+    // The longest match for each form at each position. The match at i and offset o
+    // is one longer than the one at i + 1 and o when the bytes at i agree.
+    std::vector<std::size_t> shortest(n), nearest(n), farthest(n);
+    std::vector<std::size_t> length(16385, 0);
+    for (std::size_t i = n; i-- > 0;) {
+        std::size_t longest[3] = {0, 0, 0};  // up to offset 32, 1024, 16384
+        const std::size_t reach = i < 16384 ? i : 16384;
+        for (std::size_t offset = 1; offset <= reach; ++offset) {
+            std::size_t& l = length[offset];
+            l = data[i] != data[i - offset] ? 0 : l < 4096 ? l + 1 : 4096;
+            std::size_t& m = longest[offset <= 32 ? 0 : offset <= 1024 ? 1 : 2];
+            if (l > m) m = l;
+        }
+        longest[1] = std::max(longest[1], longest[0]);
+        longest[2] = std::max(longest[2], longest[1]);
+        shortest[i] = std::min<std::size_t>(longest[0], 4);
+        nearest[i] = std::min<std::size_t>(longest[1], 18);
+        farthest[i] = longest[2];
+    }
+    std::vector<std::uint64_t> best(n + 1, UINT64_MAX);
+    best[0] = 0;
+    auto relax = [&](std::size_t to, std::uint64_t cost) { best[to] = std::min(best[to], cost); };
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint64_t here = best[i];
+        relax(i + 1, here + 9);
+        for (std::size_t run = 9; run <= 40 && i + run <= n; ++run) relax(i + run, here + 9 + 8 * run);
+        for (std::size_t l = 2; l <= shortest[i]; ++l) relax(i + l, here + 9);
+        for (std::size_t l = 3; l <= nearest[i]; ++l) relax(i + l, here + 17);
+        for (std::size_t l = 3; l <= std::min<std::size_t>(farthest[i], 255); ++l) relax(i + l, here + 25);
+        for (std::size_t l : {256, 1024, 4096})
+            if (farthest[i] >= l) relax(i + l, here + 25);
+    }
+    return best[n];
+}
+
+Bytes Alphabet(std::size_t n, unsigned letters, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes bytes(n);
+    for (auto& b : bytes) b = static_cast<unsigned char>('a' + random() % letters);
+    return bytes;
+}
+
+// Random bytes with copies of earlier stretches planted at every distance the
+// forms reach, of lengths around each far length code.
+Bytes Planted(std::size_t n, unsigned seed)
+{
+    std::mt19937 random(seed);
+    Bytes bytes = Random(n, seed);
+    for (std::size_t distance : {3, 32, 33, 700, 1024, 1025, 5000, 16383, 16384, 16385}) {
+        for (std::size_t length : {2, 4, 5, 18, 19, 255, 256, 257, 1024, 1030}) {
+            const std::size_t to = distance + random() % (n - distance - length);
+            std::copy_n(bytes.begin() + std::ptrdiff_t(to - distance), length,
+                        bytes.begin() + std::ptrdiff_t(to));
+        }
+    }
+    return bytes;
+}
+
+class PackPayloadOptimal : public testing::TestWithParam<DataCase> {};
+
+TEST_P(PackPayloadOptimal, CostsNoMoreThanTheCheapestTokenStream)
+{
+    const Bytes data = GetParam().make();
+    const Bytes payload = PackPayload(data);
+    ExpectPayloadOf(payload, data);
+    EXPECT_EQ(StreamCost(payload), LeastCost(data));
+}
+
+INSTANTIATE_TEST_SUITE_P(PackPayload, PackPayloadOptimal,
+                         testing::Values(DataCase{"TwoLetters", [] { return Alphabet(3000, 2, 21); }},
+                                         DataCase{"FourLetters", [] { return Alphabet(3000, 4, 22); }},
+                                         DataCase{"Words", [] { return Text(3000, 23); }},
+                                         DataCase{"RunsAcrossTheLengthCodes", ShortRuns},
+                                         DataCase{"PlantedCopiesAtEveryReach",
+                                                  [] { return Planted(17500, 24); }}),
+                         DataName);
+
+// The files the updater carries and, where the checkout has it beside it, the
+// Japanese text corpus: the optimal payload is never larger than the fast one.
+std::vector<std::string> CorpusFiles()
+{
+    std::vector<std::string> files = {std::string(RQX_SOURCE_DIR) + "/resources/payload-src/md_scr2.med",
+                                      std::string(RQX_SOURCE_DIR) + "/resources/payload-src/readme.txt"};
+    const std::filesystem::path ja =
+        std::filesystem::path(RQX_SOURCE_DIR) / ".." / "shared" / "corpus" / "ja";
+    if (std::filesystem::is_directory(ja))
+        for (const auto& entry : std::filesystem::directory_iterator(ja))
+            if (entry.path().extension() == ".txt") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST(PackPayload, OptimalIsNeverLargerThanFastOnTheCorpus)
+{
+    for (const std::string& file : CorpusFiles()) {
+        std::ifstream in(file, std::ios::binary);
+        ASSERT_TRUE(in) << file;
+        const Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const Bytes optimal = PackPayload(data, PackMode::Optimal);
+        const Bytes fast = PackPayload(data, PackMode::Fast);
+        EXPECT_TRUE(Decode(optimal) == data) << file;
+        EXPECT_TRUE(Decode(fast) == data) << file;
+        EXPECT_LE(optimal.size(), fast.size()) << file;
+    }
 }
 
 }  // namespace
