@@ -75,6 +75,17 @@ TEST_F(PayloadTool, PackThenUnpackRestoresTheFile)
     EXPECT_EQ(Files(), (std::set<std::string>{"data.bin", "data.payload", "data.out", "stdout", "stderr"}));
 }
 
+TEST_F(PayloadTool, PackFastWritesTheFastPackersPayload)
+{
+    Bytes data;
+    for (int i = 0; i < 3000; ++i) data.push_back(static_cast<unsigned char>(i * i % 251));
+    Put("data.bin", data);
+    ASSERT_EQ(Run("pack --fast data.bin data.payload"), 0) << Output("stderr");
+    EXPECT_TRUE(Get("data.payload") == PackPayload(data, PackMode::Fast));
+    ASSERT_EQ(Run("unpack data.payload data.out"), 0) << Output("stderr");
+    EXPECT_TRUE(Get("data.out") == data);
+}
+
 TEST_F(PayloadTool, InfoPrintsTheHeaderFields)
 {
     Put("abc.payload", Payload(9, {0x10, 0x61, 0x62, 0x63, 0x80, 0x23}));
@@ -91,6 +102,8 @@ TEST_F(PayloadTool, WrongUsageExitsWithTwo)
 {
     EXPECT_EQ(Run("unpack only-one-name"), 2);
     EXPECT_EQ(Run("squash a b"), 2);
+    EXPECT_EQ(Run("pack --fast only-one-name"), 2);
+    EXPECT_EQ(Run("pack --best a b"), 2);
 }
 
 // Far matches that repeat one byte up to more than 2 MiB, so that the decoder has
