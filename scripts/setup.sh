@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   googletest libgtest-dev libbenchmark-dev liblz4-dev zlib1g-dev
-  wine wine64 xvfb xauth x11-apps imagemagick
+  wine wine64 xvfb xauth x11-apps xdotool imagemagick
   fonts-ipafont-gothic fonts-wine locales
   python3 python3-matplotlib
 )
