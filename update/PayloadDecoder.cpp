@@ -40,12 +40,12 @@ constexpr std::int32_t kFastInput = 8 * kMaxTokenInput + 1;
 // below the flush threshold. What is left to check is the offset of each match.
 constexpr std::int32_t kFastOutput = 8 * kMaxTokenOutput;
 
-// Copies move whole chunks. A match writes up to kChunk - 1 bytes past its end and
-// a literal run (three chunks) up to 39; literals go eight at a time, up to 8 past
-// the last. Later tokens overwrite those bytes; the window has room for them.
+// Copies move whole chunks: eight literals at once, a match two chunks or more, a
+// literal run three. So a token writes up to kRunChunks * kChunk bytes past its
+// end; the next tokens overwrite them, and the window has room for them.
 constexpr std::int32_t kChunk = 16;
 constexpr std::int32_t kRunChunks = 3;
-static_assert(kRunChunks * kChunk >= kMaxTokenInput - 1);
+static_assert(kRunChunks * kChunk >= kMaxTokenInput - 1 && kRunChunks >= 2);
 // The fill before a group is below the threshold, so the group and what its copies
 // write past it fit in the window; a flush after it leaves the fill below the
 // threshold again.
@@ -77,12 +77,15 @@ struct RepeatTable {
 constexpr RepeatTable kRepeat;
 
 // Produces length bytes at to from offset bytes back, as the byte-by-byte copy
-// would, in whole chunks, each read from bytes that are already final.
+// would, in whole chunks, each read from bytes that are already final. Two chunks
+// at least, so that most matches take no loop.
 void CopyMatch(unsigned char* to, std::size_t offset, std::size_t length)
 {
     const unsigned char* from = to - offset;
     if (offset >= kChunk) {
-        for (std::size_t i = 0; i < length; i += kChunk) CopyChunk(to + i, from + i);
+        CopyChunk(to, from);
+        CopyChunk(to + kChunk, from + kChunk);
+        for (std::size_t i = 2 * kChunk; i < length; i += kChunk) CopyChunk(to + i, from + i);
         return;
     }
     // The first chunk from the offset bytes before it; the others from a whole
