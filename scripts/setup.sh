@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth x11-apps xdotool imagemagick
   fonts-ipafont-gothic fonts-wine locales
   python3 python3-matplotlib
+  time strace
 )
 
 # Wine runs here as 64-bit Wine only. Machines of this kind run under a hypervisor
