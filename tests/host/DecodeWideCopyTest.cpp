@@ -101,8 +101,8 @@ Stream RandomStream(std::size_t size, unsigned seed)
         } else if (kind <= 7) {
             s.Near(offset(std::min<std::size_t>(produced, 1024)), pick(3, 18));
         } else {
-            static const std::size_t special[] = {256, 1024, 4096};
-            const std::size_t length = pick(0, 5) == 0 ? special[pick(0, 2)] : pick(3, 255);
+            static const std::size_t codedLengths[] = {256, 1024, 4096};  // g = FD, FE, FF
+            const std::size_t length = pick(0, 5) == 0 ? codedLengths[pick(0, 2)] : pick(3, 255);
             s.Far(offset(std::min<std::size_t>(produced, 16384)), length);
         }
     }
