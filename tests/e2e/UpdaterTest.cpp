@@ -228,7 +228,9 @@ TEST_F(Installation, EnterOnTheStartButtonUpdatesAndReportsCompletion)
     Player player(program_);
     HWND window = OpenWindow(player);
     ASSERT_NE(window, nullptr);
-    // The banner: Image1 sits at (8, 8); its right-hand end holds no text.
+    // The banner: Image1 sits at (8, 8); its right-hand end holds no text. The X
+    // server shows a new window a moment after it is visible to Windows.
+    WaitUntil([&] { return ScreenPixel(window, 8 + 580, 8 + 192) == RGB(0, 0, 1); });
     EXPECT_EQ(ScreenPixel(window, 8 + 580, 8 + 0), RGB(0, 0, 255));
     EXPECT_EQ(ScreenPixel(window, 8 + 580, 8 + 96), RGB(0, 0, 128));
     EXPECT_EQ(ScreenPixel(window, 8 + 580, 8 + 192), RGB(0, 0, 1));
